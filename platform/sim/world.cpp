@@ -1,0 +1,294 @@
+#include "platform/sim/world.h"
+
+#include "../core/context.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace platform::sim {
+
+struct World::State {
+    std::string root;
+    std::string programName;
+    Rect screen;
+    std::int64_t clock = 0;
+    Point cursor;
+    bool opacitySupported = true;
+    Handle taskbar = 0;
+
+    std::deque<int> answers;
+    std::vector<MessageBoxCall> boxes;
+    std::vector<Start> starts;
+    std::deque<std::uint32_t> startResults;
+    int osMajor = 10;
+    bool failSocketSupport = false;
+    bool failSockets = false;
+    bool failComponentRuntime = false;
+    bool componentRuntimeActive = false;
+    std::vector<TrayRequest> tray;
+    std::optional<NotifyIconData> icon;
+    bool failTray = false;
+    std::vector<Drag> drags;
+
+    // Other threads wake the loop through this; the simulated clock itself never waits.
+    std::mutex wakeMutex;
+    std::condition_variable wakeCv;
+    bool woken = false;
+
+    std::unique_ptr<SimBackend> backend;
+    std::unique_ptr<Context> context;
+};
+
+class World::SimBackend final : public Backend {
+public:
+    explicit SimBackend(State& s) : s_(s) {}
+
+    std::int64_t now() override { return s_.clock; }
+
+    void waitForWork(std::optional<std::int64_t> deadline) override
+    {
+        if (deadline) {
+            // Nothing happens in between on a virtual clock: jump to the deadline.
+            if (*deadline > s_.clock)
+                s_.clock = *deadline;
+            return;
+        }
+        std::unique_lock lock(s_.wakeMutex);
+        s_.wakeCv.wait(lock, [this] { return s_.woken; });
+        s_.woken = false;
+    }
+
+    void wake() override
+    {
+        {
+            std::lock_guard lock(s_.wakeMutex);
+            s_.woken = true;
+        }
+        s_.wakeCv.notify_all();
+    }
+
+    Folders folders() override
+    {
+        return Folders{s_.root + "/program/" + s_.programName, s_.root + "/windows", s_.root + "/windows/system32",
+                       s_.root + "/desktop", s_.root + "/run"};
+    }
+
+    Rect screenRect() override { return s_.screen; }
+    Point cursorPos() override { return s_.cursor; }
+    bool applyOpacity(Handle, std::uint8_t) override { return s_.opacitySupported; }
+    void beginDrag(Handle window, std::uintptr_t hitTest, Point p) override { s_.drags.push_back({window, hitTest, p}); }
+
+    bool initSocketSupport() override { return !s_.failSocketSupport; }
+    bool startSockets(int, int) override { return !s_.failSockets; }
+    bool initComponentRuntime() override
+    {
+        s_.componentRuntimeActive = !s_.failComponentRuntime;
+        return s_.componentRuntimeActive;
+    }
+    void endComponentRuntime() override { s_.componentRuntimeActive = false; }
+
+    int messageBox(Handle owner, const std::string& text, const std::string& caption, Buttons buttons) override
+    {
+        int answer = buttons == Buttons::Ok ? IDOK : IDYES;
+        if (!s_.answers.empty()) {
+            answer = s_.answers.front();
+            s_.answers.pop_front();
+        }
+        s_.boxes.push_back({owner, text, caption, buttons, answer});
+        return answer;
+    }
+
+    std::uint32_t startProgram(const std::string& commandLine, bool shown) override
+    {
+        s_.starts.push_back({Start::Kind::Program, commandLine, "", shown});
+        const auto args = splitCommandLine(commandLine);
+        return result(args.empty() ? std::string() : args.front());
+    }
+
+    std::uint32_t startElevated(const std::string& file, const std::string& params) override
+    {
+        s_.starts.push_back({Start::Kind::Elevated, file, params, true});
+        return result(file);
+    }
+
+    std::uint32_t openWithDesktop(const std::string& target) override
+    {
+        s_.starts.push_back({Start::Kind::Desktop, target, "", true});
+        return scripted().value_or(0);
+    }
+
+    int osMajorVersion() override { return s_.osMajor; }
+
+    bool notifyIcon(NotifyAction action, const NotifyIconData& data) override
+    {
+        s_.tray.push_back({action, data});
+        if (s_.failTray)
+            return false;
+        switch (action) {
+        case NotifyAction::Add:
+            if (s_.icon)
+                return false;
+            s_.icon = data;
+            break;
+        case NotifyAction::Modify:
+            if (!s_.icon)
+                return false;
+            if (data.flags & NIF_ICON)
+                s_.icon->icon = data.icon;
+            if (data.flags & NIF_TIP)
+                s_.icon->tip = data.tip;
+            if (data.flags & NIF_MESSAGE)
+                s_.icon->callbackMessage = data.callbackMessage;
+            break;
+        case NotifyAction::Delete:
+            if (!s_.icon)
+                return false;
+            s_.icon.reset();
+            break;
+        }
+        return true;
+    }
+
+private:
+    std::optional<std::uint32_t> scripted()
+    {
+        if (s_.startResults.empty())
+            return std::nullopt;
+        const std::uint32_t code = s_.startResults.front();
+        s_.startResults.pop_front();
+        return code;
+    }
+
+    std::uint32_t result(const std::string& program)
+    {
+        if (auto code = scripted())
+            return *code;
+        return fileExists(program) ? 0 : ERROR_FILE_NOT_FOUND;
+    }
+
+    State& s_;
+};
+
+World::World() : World(Options{}) {}
+
+World::World(Options options) : state_(std::make_unique<State>())
+{
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "simworld-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        std::abort();
+    state_->root = pattern;
+    state_->programName = options.programName;
+    state_->screen = options.screen;
+    fs::create_directories(state_->root + "/program");
+    fs::create_directories(state_->root + "/windows/temp");
+    state_->backend = std::make_unique<SimBackend>(*state_);
+    state_->context = std::make_unique<Context>(*state_->backend, options.programResources);
+}
+
+World::~World()
+{
+    state_->context.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(state_->root, ignored);
+}
+
+const std::string& World::root() const { return state_->root; }
+std::string World::programFolder() const { return state_->root + "/program"; }
+std::string World::modulePath() const { return programFolder() + "/" + state_->programName; }
+platform::Context& World::context() { return *state_->context; }
+
+std::int64_t World::now() const { return state_->clock; }
+
+void World::runUntilIdle()
+{
+    while (context().dispatchReady()) {
+    }
+}
+
+void World::advance(std::int64_t ms)
+{
+    const std::int64_t target = state_->clock + ms;
+    runUntilIdle();
+    for (;;) {
+        auto next = context().nextDeadline();
+        if (!next || *next > target)
+            break;
+        if (*next > state_->clock)
+            state_->clock = *next;
+        runUntilIdle();
+    }
+    state_->clock = target;
+    runUntilIdle();
+}
+
+bool World::advanceUntil(const std::function<bool()>& done, std::int64_t maxMs, std::int64_t stepMs,
+                         std::chrono::milliseconds realWait)
+{
+    const std::int64_t end = state_->clock + maxMs;
+    runUntilIdle();
+    while (!done()) {
+        if (state_->clock >= end)
+            return false;
+        {
+            std::unique_lock lock(state_->wakeMutex);
+            state_->wakeCv.wait_for(lock, realWait, [this] { return state_->woken; });
+            state_->woken = false;
+        }
+        advance(std::min(stepMs, end - state_->clock));
+    }
+    return true;
+}
+
+void World::setScreen(const Rect& screen) { state_->screen = screen; }
+
+Handle World::placeTaskbar(const Rect& rect)
+{
+    removeTaskbar();
+    state_->taskbar = context().createPseudoWindow("Shell_TrayWnd", "", rect);
+    return state_->taskbar;
+}
+
+void World::removeTaskbar()
+{
+    if (state_->taskbar)
+        context().destroyWindow(state_->taskbar);
+    state_->taskbar = 0;
+}
+
+void World::setCursor(Point p) { state_->cursor = p; }
+void World::setOpacitySupported(bool supported) { state_->opacitySupported = supported; }
+const std::vector<World::Drag>& World::drags() const { return state_->drags; }
+
+void World::answerMessageBoxes(std::initializer_list<int> answers)
+{
+    state_->answers.insert(state_->answers.end(), answers.begin(), answers.end());
+}
+const std::vector<World::MessageBoxCall>& World::messageBoxes() const { return state_->boxes; }
+
+const std::vector<World::Start>& World::starts() const { return state_->starts; }
+void World::failNextStart(std::uint32_t code) { state_->startResults.push_back(code); }
+void World::setOsMajorVersion(int major) { state_->osMajor = major; }
+
+void World::failSocketSupport() { state_->failSocketSupport = true; }
+void World::failSockets() { state_->failSockets = true; }
+void World::failComponentRuntime() { state_->failComponentRuntime = true; }
+bool World::componentRuntimeActive() const { return state_->componentRuntimeActive; }
+
+const std::vector<World::TrayRequest>& World::trayRequests() const { return state_->tray; }
+std::optional<NotifyIconData> World::trayIcon() const { return state_->icon; }
+void World::failTray(bool fail) { state_->failTray = fail; }
+
+bool World::clickTray(std::uint32_t mouseMessage)
+{
+    if (!state_->icon || !(state_->icon->flags & NIF_MESSAGE))
+        return false;
+    return context().post(state_->icon->window, state_->icon->callbackMessage, state_->icon->id, mouseMessage);
+}
+
+} // namespace platform::sim
