@@ -133,7 +133,7 @@ TEST_F(Bridge, KnowsJscommandOnlyWrittenExactly)
     EXPECT_TRUE(isVisible(main->handle()));
 }
 
-TEST_F(Bridge, APacketPostedToAMainWindowThatIsGoneIsNotLost)
+TEST_F(Bridge, APacketThatCannotBePostedIsFreed)
 {
     Browser page;
     ASSERT_TRUE(page.create(main->handle(), 1, {}, true));

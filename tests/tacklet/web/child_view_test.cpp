@@ -6,6 +6,8 @@
 #include "child_view.h"
 #include "platform/loop.h"
 
+#include <optional>
+
 using namespace platform;
 using namespace webtest;
 

@@ -17,7 +17,6 @@ using namespace webtest;
 namespace {
 
 using Popups = WebTest;
-using Value = sim::World::PageValue;
 
 bool IsTopmost(Handle window) { return (windowExStyle(window) & WS_EX_TOPMOST) != 0; }
 bool IsLayered(Handle window) { return (windowExStyle(window) & WS_EX_LAYERED) != 0; }
@@ -46,16 +45,18 @@ TEST_F(Popups, EachKindTakesItsPageSizeAndPlaceAboveTheTaskbar)
 {
     struct Case {
         const char* kind;   // P-WND, or nullptr for none
+        bool position;      // P-LEFT 100 and P-TOP 50 given
         int page;
         Rect withTaskbar;
         Rect withoutTaskbar;
         bool activated;
     } cases[] = {
-        {nullptr, 326, {1620, 840, 1920, 1040}, {1620, 880, 1920, 1080}, false},
-        {"1", 326, {1620, 840, 1920, 1040}, {1620, 880, 1920, 1080}, false},
-        {"2", 327, {1683, 915, 1920, 1040}, {1683, 955, 1920, 1080}, false},
-        {"3", 345, {1683, 1010, 1920, 1040}, {1683, 1050, 1920, 1080}, false},
-        {"9", 346, {100, 50, 400, 250}, {100, 50, 400, 250}, true},
+        {nullptr, true, 326, {1620, 840, 1920, 1040}, {1620, 880, 1920, 1080}, false},
+        {"1", false, 326, {1620, 840, 1920, 1040}, {1620, 880, 1920, 1080}, false},
+        {"2", true, 327, {1683, 915, 1920, 1040}, {1683, 955, 1920, 1080}, false},
+        {"3", true, 345, {1683, 1010, 1920, 1040}, {1683, 1050, 1920, 1080}, false},
+        {"9", true, 346, {100, 50, 400, 250}, {100, 50, 400, 250}, true},
+        {"9", false, 346, {0, 0, 300, 200}, {0, 0, 300, 200}, true},
     };
     int serial = 0;
     for (bool taskbar : {true, false}) {
@@ -64,10 +65,15 @@ TEST_F(Popups, EachKindTakesItsPageSizeAndPlaceAboveTheTaskbar)
         else
             world.removeTaskbar();
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.kind ? c.kind : "none") + (taskbar ? " with taskbar" : " without taskbar"));
+            SCOPED_TRACE(std::string(c.kind ? c.kind : "none") + (c.position ? " placed" : "") +
+                         (taskbar ? " with taskbar" : " without taskbar"));
             setForegroundWindow(main->handle());
             CMyWebWnd& popup = main->Open(serial);
-            Packet packet(Note({{"P-TIT", "제목"}, {"P-WW", "300"}, {"P-HH", "200"}, {"P-LEFT", "100"}, {"P-TOP", "50"}}));
+            Packet packet(Note({{"P-TIT", "제목"}, {"P-WW", "300"}, {"P-HH", "200"}}));
+            if (c.position) {
+                packet.AddTag("P-LEFT", "100");
+                packet.AddTag("P-TOP", "50");
+            }
             if (c.kind)
                 packet.AddTag("P-WND", c.kind);
             const std::int64_t shown = world.now();
