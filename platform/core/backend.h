@@ -3,6 +3,7 @@
 // the desktop's services, and a mirror of the window table in native windows (if it has any).
 // Every call comes from the GUI thread, except wake().
 
+#include "platform/browser.h"
 #include "platform/dialogs.h"
 #include "platform/tray.h"
 #include "platform/types.h"
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -67,6 +70,29 @@ public:
     virtual int osMajorVersion() = 0;
 
     virtual bool notifyIcon(NotifyAction action, const NotifyIconData& data) = 0;
+
+    // Browser controls. The control's child window exists in the window table before
+    // browserCreated and until after browserDestroyed; the backend puts an engine view in it.
+    // res: addresses are served with Context::resolveResource. Mouse presses on the view are
+    // reported with Context::deliverInput and the control's handle (so the windows around it can
+    // pre-translate them) and then go on to the page.
+    virtual void browserCreated(Handle browser) = 0;
+    virtual void browserDestroyed(Handle browser) = 0;
+    virtual void browserNavigate(Handle browser, const std::string& url) = 0;
+    virtual void browserSetSilent(Handle browser, bool silent) = 0;
+    virtual void browserSetHostUi(Handle browser, const BrowserHostUi& ui) = 0;
+    // Null removes `window.external`. Calls from pages reach the object on the GUI thread.
+    virtual void browserSetExternal(Handle browser, ExternalObject* external) = 0;
+    // Calls the page's global function `name` with `arguments` in the engine's order (entry 0 is
+    // the function's last argument). `done` runs once, on the GUI thread, at once or later; the
+    // completions of one browser run in the order of the calls. Completions still pending when
+    // the browser is destroyed may be dropped.
+    virtual void browserCall(Handle browser, const std::string& name, const std::vector<std::string>& arguments,
+                             CallCompletion done) = 0;
+
+    // Plays a whole WAVE file asynchronously, cutting off the sound still playing; errors ignored.
+    // The bytes are only valid during the call.
+    virtual void playSound(std::string_view wave) = 0;
 };
 
 } // namespace platform

@@ -159,6 +159,10 @@ bool Context::destroyWindow(Handle handle)
         foreground_ = 0;
     if (focus_ == handle)
         focus_ = 0;
+    if (auto browser = browsers_.find(handle); browser != browsers_.end()) {
+        backend_.browserDestroyed(handle);
+        browsers_.erase(browser);
+    }
     backend_.windowDestroyed(handle);
     records_.erase(handle);
     if (object) {
@@ -236,6 +240,21 @@ LResult Context::send(Handle window, std::uint32_t message, WParam wParam, LPara
     if (!record || !record->object)
         return 0;
     return record->object->onMessage(message, wParam, lParam);
+}
+
+void Context::deliverInput(Handle target, std::uint32_t message, WParam wParam, LParam lParam)
+{
+    const Message input{target, message, wParam, lParam};
+    for (Handle h = target; h != 0;) {
+        // A window may go away while it pre-translates; the walk then ends with it.
+        WindowRecord* record = find(h);
+        if (!record)
+            return;
+        if (record->object && record->object->preTranslateMessage(input))
+            return;
+        h = record->isChild() ? record->parent : 0;
+    }
+    send(target, message, wParam, lParam);
 }
 
 bool Context::hasPostedMessages() const

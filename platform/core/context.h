@@ -4,6 +4,7 @@
 // reach it through Context::current(). Everything here runs on that thread, except post().
 
 #include "backend.h"
+#include "platform/browser.h"
 #include "platform/resources.h"
 #include "platform/window.h"
 
@@ -77,6 +78,9 @@ public:
     Handle focus() const { return focus_; }
     void setFocusHandle(Handle handle) { focus_ = handle; }
     void notifyChanged(Handle handle, unsigned changes) { backend_.windowChanged(handle, changes); }
+    // Mouse input from the desktop for `target`: offered to the pre-translation of the target and
+    // of each of its parents, then sent to the target unless one of them kept it.
+    void deliverInput(Handle target, std::uint32_t message, WParam wParam, LParam lParam);
 
     // --- messages and timers ---
     bool post(Handle window, std::uint32_t message, WParam wParam, LParam lParam);
@@ -94,6 +98,19 @@ public:
     int run();
     void quit(int exitCode);
     bool quitRequested() const { return quit_; }
+
+    // --- browser controls ---
+    void setBrowserHostFactory(BrowserHostFactory* factory) { hostFactory_ = factory; }
+    Handle createBrowser(Handle parent, int controlId, const Rect& rect, bool visible);
+    bool isBrowser(Handle handle) const { return browsers_.count(handle) > 0; }
+    bool navigateBrowser(Handle browser, const std::string& url);
+    bool setBrowserSilent(Handle browser, bool silent);
+    bool setBrowserExternal(Handle browser, ExternalObject* external);
+    void callBrowserFunction(Handle browser, const std::string& name, const std::vector<std::string>& arguments,
+                             CallCompletion done);
+    // What the engine of `browser` is served for a res: address. Addresses without a module
+    // resolve in the module of the page the browser was last navigated to.
+    std::optional<ResourceContent> resolveResource(Handle browser, std::string_view url) const;
 
     // --- resources ---
     const ResourceModule& programModule() const { return *program_; }
@@ -116,6 +133,10 @@ private:
         std::uint64_t order = 0;
     };
     struct Library;
+    struct BrowserRecord {
+        std::unique_ptr<BrowserHost> host;
+        std::string pageModulePath;   // "" while the page is not a resource page
+    };
 
     void removeTimersOf(Handle handle);
 
@@ -134,6 +155,9 @@ private:
 
     std::map<std::pair<Handle, std::uintptr_t>, Timer> timers_;
     std::uint64_t timerOrder_ = 0;
+
+    BrowserHostFactory* hostFactory_ = nullptr;
+    std::unordered_map<Handle, BrowserRecord> browsers_;
 
     bool quit_ = false;
     int exitCode_ = 0;

@@ -1,11 +1,12 @@
 // The layer's entry points that the backend answers: start-up services, dialogs, programs, the
-// tray, folders.
+// tray, sounds, folders.
 
 #include "context.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/services.h"
+#include "platform/sound.h"
 #include "platform/tray.h"
 
 namespace platform {
@@ -39,6 +40,8 @@ std::uint32_t openWithDesktop(const std::string& target) { return backend().open
 int osMajorVersion() { return backend().osMajorVersion(); }
 
 bool notifyIcon(NotifyAction action, const NotifyIconData& data) { return backend().notifyIcon(action, data); }
+
+void playSound(std::string_view wave) { backend().playSound(wave); }
 
 std::string modulePath() { return backend().folders().modulePath; }
 std::string windowsFolder() { return backend().folders().windowsFolder; }

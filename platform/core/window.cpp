@@ -96,6 +96,8 @@ LResult Window::onMessage(std::uint32_t message, WParam wParam, LParam lParam)
     return defaultHandling(message, wParam, lParam);
 }
 
+bool Window::preTranslateMessage(const Message&) { return false; }
+
 LResult Window::defaultHandling(std::uint32_t message, WParam wParam, LParam lParam)
 {
     switch (message) {

@@ -3,14 +3,53 @@
 #include "../core/context.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/process.h"
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
 
 namespace platform::sim {
+
+namespace {
+
+std::uint32_t littleEndian32(std::string_view bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+
+// How long a RIFF/WAVE file plays: its data chunk's size over the byte rate of its format
+// chunk. 0 for anything that is not such a file, as a player would refuse it.
+std::int64_t waveDurationMs(std::string_view wave)
+{
+    if (wave.size() < 12 || wave.substr(0, 4) != "RIFF" || wave.substr(8, 4) != "WAVE")
+        return 0;
+    std::uint32_t byteRate = 0;
+    std::optional<std::uint64_t> dataSize;
+    for (std::size_t at = 12; at + 8 <= wave.size();) {
+        const std::string_view id = wave.substr(at, 4);
+        const std::uint64_t size = littleEndian32(wave, at + 4);
+        const std::size_t body = at + 8;
+        if (id == "fmt " && size >= 12 && body + 12 <= wave.size())
+            byteRate = littleEndian32(wave, body + 8);
+        else if (id == "data")
+            dataSize = std::min<std::uint64_t>(size, wave.size() - body);
+        at = body + static_cast<std::size_t>(std::min<std::uint64_t>(size + (size & 1), wave.size() - body));
+    }
+    if (!dataSize || byteRate == 0)
+        return 0;
+    return static_cast<std::int64_t>(*dataSize * 1000 / byteRate);
+}
+
+} // namespace
 
 struct World::State {
     std::string root;
@@ -34,6 +73,16 @@ struct World::State {
     std::optional<NotifyIconData> icon;
     bool failTray = false;
     std::vector<Drag> drags;
+
+    struct Browser {
+        BrowserState state;
+        std::map<std::string, PageFunction> functions;
+    };
+    const PlatformResourceTable* programResources = nullptr;
+    std::map<Handle, Browser> browsers;
+    std::vector<Navigation> navigations;
+    std::vector<PageCall> pageCalls;
+    std::vector<Sound> sounds;
 
     // Other threads wake the loop through this; the simulated clock itself never waits.
     std::mutex wakeMutex;
@@ -154,7 +203,79 @@ public:
         return true;
     }
 
+    void browserCreated(Handle browser) override { s_.browsers[browser]; }
+    void browserDestroyed(Handle browser) override { s_.browsers.erase(browser); }
+
+    void browserNavigate(Handle browser, const std::string& url) override
+    {
+        Navigation navigation{browser, url, "", "", 0, s_.clock};
+        if (auto content = s_.context->resolveResource(browser, url)) {
+            navigation.modulePath = content->modulePath;
+            navigation.type = content->type;
+            navigation.id = content->id;
+        }
+        s_.navigations.push_back(navigation);
+        if (auto it = s_.browsers.find(browser); it != s_.browsers.end())
+            it->second.state.documentReady = true;
+    }
+
+    void browserSetSilent(Handle browser, bool silent) override { s_.browsers[browser].state.silent = silent; }
+    void browserSetHostUi(Handle browser, const BrowserHostUi& ui) override { s_.browsers[browser].state.hostUi = ui; }
+    void browserSetExternal(Handle browser, ExternalObject* external) override
+    {
+        s_.browsers[browser].state.external = external;
+    }
+
+    // The page answers at once, as the test has defined it.
+    void browserCall(Handle browser, const std::string& name, const std::vector<std::string>& arguments,
+                     CallCompletion done) override
+    {
+        const std::vector<std::string> scriptOrder(arguments.rbegin(), arguments.rend());
+        const std::size_t index = s_.pageCalls.size();
+        s_.pageCalls.push_back({browser, name, scriptOrder, s_.clock, CallStatus::NoDocument});
+        CallResult result;
+        auto it = s_.browsers.find(browser);
+        if (it != s_.browsers.end() && it->second.state.documentReady) {
+            auto fn = it->second.functions.find(name);
+            if (fn == it->second.functions.end()) {
+                result.status = CallStatus::NoFunction;
+            } else {
+                // A copy: the page function may redefine the page or destroy the browser.
+                const PageFunction function = fn->second;
+                const PageValue value = function(scriptOrder);
+                result.status = value.kind == PageValue::Kind::Throws ? CallStatus::Threw : CallStatus::Ok;
+                if (value.kind == PageValue::Kind::Text)
+                    result.text = value.text;
+            }
+        }
+        s_.pageCalls[index].status = result.status;
+        done(result);
+    }
+
+    void playSound(std::string_view wave) override
+    {
+        if (!s_.sounds.empty()) {
+            Sound& last = s_.sounds.back();
+            if (!last.cutOffAt && s_.clock < last.start + last.durationMs)
+                last.cutOffAt = s_.clock;
+        }
+        s_.sounds.push_back({programWave(wave), s_.clock, waveDurationMs(wave), std::nullopt});
+    }
+
 private:
+    int programWave(std::string_view wave) const
+    {
+        if (!s_.programResources)
+            return 0;
+        for (std::size_t i = 0; i < s_.programResources->count; ++i) {
+            const PlatformResource& entry = s_.programResources->entries[i];
+            if (std::strcmp(entry.type, "WAVE") == 0 &&
+                std::string_view(reinterpret_cast<const char*>(entry.data), entry.size) == wave)
+                return entry.id;
+        }
+        return 0;
+    }
+
     std::optional<std::uint32_t> scripted()
     {
         if (s_.startResults.empty())
@@ -184,6 +305,7 @@ World::World(Options options) : state_(std::make_unique<State>())
         std::abort();
     state_->root = pattern;
     state_->programName = options.programName;
+    state_->programResources = options.programResources;
     state_->screen = options.screen;
     fs::create_directories(state_->root + "/program");
     fs::create_directories(state_->root + "/windows/temp");
@@ -290,5 +412,78 @@ bool World::clickTray(std::uint32_t mouseMessage)
         return false;
     return context().post(state_->icon->window, state_->icon->callbackMessage, state_->icon->id, mouseMessage);
 }
+
+const std::vector<World::Navigation>& World::navigations() const { return state_->navigations; }
+
+std::vector<World::Navigation> World::navigations(Handle browser) const
+{
+    std::vector<Navigation> of;
+    for (const Navigation& n : state_->navigations)
+        if (n.browser == browser)
+            of.push_back(n);
+    return of;
+}
+
+void World::definePageFunction(Handle browser, const std::string& name, PageFunction function)
+{
+    auto it = state_->browsers.find(browser);
+    if (it == state_->browsers.end()) {
+        std::fprintf(stderr, "sim: page function %s defined for %#lx, which is no browser\n", name.c_str(),
+                     static_cast<unsigned long>(browser));
+        std::abort();
+    }
+    it->second.functions[name] = std::move(function);
+}
+
+void World::setDocumentReady(Handle browser, bool ready)
+{
+    if (auto it = state_->browsers.find(browser); it != state_->browsers.end())
+        it->second.state.documentReady = ready;
+}
+
+const std::vector<World::PageCall>& World::pageCalls() const { return state_->pageCalls; }
+
+std::vector<World::PageCall> World::pageCalls(Handle browser, std::string_view function) const
+{
+    std::vector<PageCall> of;
+    for (const PageCall& call : state_->pageCalls)
+        if (call.browser == browser && call.function == function)
+            of.push_back(call);
+    return of;
+}
+
+World::ExternalCall World::callExternal(Handle browser, const std::string& name,
+                                        const std::vector<std::string>& arguments)
+{
+    auto it = state_->browsers.find(browser);
+    ExternalObject* external = it == state_->browsers.end() ? nullptr : it->second.state.external;
+    if (!external)
+        return ExternalCall::NoExternal;
+    const int member = external->memberId(name);
+    if (member == kUnknownMember)
+        return ExternalCall::UnknownName;
+    external->invoke(member, std::vector<std::string>(arguments.rbegin(), arguments.rend()));
+    return ExternalCall::Invoked;
+}
+
+std::optional<World::BrowserState> World::browser(Handle browser) const
+{
+    auto it = state_->browsers.find(browser);
+    if (it == state_->browsers.end())
+        return std::nullopt;
+    return it->second.state;
+}
+
+std::optional<ResourceContent> World::resolveResource(Handle browser, std::string_view url)
+{
+    return context().resolveResource(browser, url);
+}
+
+void World::leftButtonDown(Handle window, Point client)
+{
+    context().deliverInput(window, WM_LBUTTONDOWN, MK_LBUTTON, makeLParam(client.x, client.y));
+}
+
+const std::vector<World::Sound>& World::sounds() const { return state_->sounds; }
 
 } // namespace platform::sim

@@ -1,6 +1,9 @@
 #include "orvane_app.h"
 
+#include "custom_occ_manager.h"
+#include "imp_idispatch.h"
 #include "main_frame.h"
+#include "platform/browser.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/loop.h"
@@ -38,6 +41,12 @@ bool COrvaneApp::InitInstance()
     }
     m_componentRuntime = true;
 
+    // Every browser the program creates from now on gets the program's host, which gives its
+    // pages the one script bridge as window.external.
+    m_scriptBridge = std::make_unique<CImpIDispatch>(*this);
+    m_occManager = std::make_unique<CCustomOccManager>(*m_scriptBridge);
+    platform::setBrowserHostFactory(m_occManager.get());
+
     // The settings files are created when missing and never rewritten here.
     m_mainSettingsPath = GetModuleDir() + "/Orvane.ini";
     if (!FileExists(m_mainSettingsPath))
@@ -52,6 +61,7 @@ bool COrvaneApp::InitInstance()
     if (!frame->Create())
         return false;
     m_mainFrame = std::move(frame);
+    m_mainWindow = m_mainFrame->handle();
     platform::showWindow(m_mainFrame->handle(), platform::Show::Hide);
     return true;
 }
@@ -59,6 +69,11 @@ bool COrvaneApp::InitInstance()
 int COrvaneApp::ExitInstance()
 {
     m_mainFrame.reset();
+    m_mainWindow = 0;
+    if (m_occManager) {
+        platform::setBrowserHostFactory(nullptr);
+        m_occManager.reset();
+    }
     if (m_componentRuntime) {
         platform::endComponentRuntime();
         m_componentRuntime = false;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+class CCustomOccManager;
+class CImpIDispatch;
 class CMainFrame;
 
 class COrvaneApp {
@@ -27,6 +29,11 @@ public:
     const std::string& MainSettingsPath() const { return m_mainSettingsPath; }
     const std::string& ResourceSettingsPath() const { return m_resourceSettingsPath; }
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    // The window the pages' commands act on: the main frame once start-up has created it.
+    platform::Handle MainWindow() const { return m_mainWindow; }
+    void SetMainWindow(platform::Handle window) { m_mainWindow = window; }
+    // The object every page reaches as window.external; it lives as long as the application.
+    CImpIDispatch* ScriptBridge() const { return m_scriptBridge.get(); }
 
     // Switches the module that supplies resources (see LoadResourceDll in launcher.h).
     void LoadResourceDll(const std::string& path);
@@ -45,6 +52,9 @@ private:
     std::string m_mainSettingsPath;
     std::string m_resourceSettingsPath;
     ResourceLibrary m_resourceLibrary;
+    std::unique_ptr<CImpIDispatch> m_scriptBridge;
+    std::unique_ptr<CCustomOccManager> m_occManager;
+    platform::Handle m_mainWindow = 0;
     std::unique_ptr<CMainFrame> m_mainFrame;
 };
 

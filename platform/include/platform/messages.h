@@ -34,6 +34,9 @@ inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uintptr_t HTCAPTION = 2;
 inline constexpr std::uintptr_t HTGROWBOX = 4;
 
+// Mouse key state carried in wParam of mouse messages.
+inline constexpr std::uintptr_t MK_LBUTTON = 0x0001;
+
 // WM_SIZE kinds.
 inline constexpr std::uintptr_t SIZE_RESTORED = 0;
 inline constexpr std::uintptr_t SIZE_MINIMIZED = 1;

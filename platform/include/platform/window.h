@@ -76,6 +76,14 @@ struct Region {
     friend bool operator==(const Region&, const Region&) = default;
 };
 
+// A message as pre-translation sees it: `window` is the window it is aimed at.
+struct Message {
+    Handle window = 0;
+    std::uint32_t message = 0;
+    WParam wParam = 0;
+    LParam lParam = 0;
+};
+
 class Window {
 public:
     Window() = default;
@@ -94,6 +102,12 @@ public:
     // procedure does (for example WM_CLOSE destroys the window).
     virtual LResult onMessage(std::uint32_t message, WParam wParam, LParam lParam);
     LResult defaultHandling(std::uint32_t message, WParam wParam, LParam lParam);
+
+    // Mouse input from the desktop is offered here before it is delivered: first to the window
+    // it is aimed at, then to each of that window's parents, so a window also sees the clicks
+    // on the controls inside it (a browser's page included). True keeps the message from going
+    // further.
+    virtual bool preTranslateMessage(const Message& message);
 
     // Called once the handle is gone (after WM_NCDESTROY); the object may delete itself here.
     virtual void onDestroyed() {}

@@ -1,11 +1,13 @@
 #pragma once
 // The simulated desktop for tests: a virtual clock the test advances, a screen and taskbar the
 // test places, and records of everything a program asks of the desktop (message boxes, started
-// programs, tray icon requests, drags). Files, folders and sockets are real; the program's
+// programs, tray icon requests, drags, navigations, page calls, sounds). Browser controls show no
+// real pages: the test acts as the page. Files, folders and sockets are real; the program's
 // folders live in a scratch folder that the world removes again.
 //
 // One World per test, created on the test's thread; it is that thread's platform context.
 
+#include "platform/browser.h"
 #include "platform/dialogs.h"
 #include "platform/resources.h"
 #include "platform/tray.h"
@@ -18,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -113,6 +116,75 @@ public:
     void failTray(bool fail);
     // The user acts on the icon: posts its callback message with `mouseMessage` in lParam.
     bool clickTray(std::uint32_t mouseMessage);
+
+    // --- browser controls ---
+    struct Navigation {
+        Handle browser;
+        std::string url;
+        std::string modulePath;   // the module of the resource the address names, "" for none
+        std::string type;
+        int id = 0;
+        std::int64_t time = 0;
+    };
+    const std::vector<Navigation>& navigations() const;
+    std::vector<Navigation> navigations(Handle browser) const;
+
+    // What a page function gives back.
+    struct PageValue {
+        enum class Kind { Text, NonText, Throws } kind = Kind::Text;
+        std::string text;
+        static PageValue Text(std::string text) { return {Kind::Text, std::move(text)}; }
+        static PageValue NonText() { return {Kind::NonText, {}}; }
+        static PageValue Throws() { return {Kind::Throws, {}}; }
+    };
+    // Page functions receive their arguments in script order.
+    using PageFunction = std::function<PageValue(const std::vector<std::string>& arguments)>;
+
+    // The test acts as the page in `browser`: it defines the page's global functions (they stay
+    // when the browser navigates again). Aborts for a handle that names no browser.
+    void definePageFunction(Handle browser, const std::string& name, PageFunction function);
+    // A browser has a document from its first navigation on; the test may take it away (a page
+    // still loading) and give it back.
+    void setDocumentReady(Handle browser, bool ready);
+
+    struct PageCall {
+        Handle browser;
+        std::string function;
+        std::vector<std::string> arguments;   // in script order
+        std::int64_t time = 0;
+        CallStatus status = CallStatus::NoDocument;
+    };
+    const std::vector<PageCall>& pageCalls() const;
+    std::vector<PageCall> pageCalls(Handle browser, std::string_view function) const;
+
+    // The page calls `window.external.<name>(arguments...)`, arguments in script order.
+    enum class ExternalCall { NoExternal, UnknownName, Invoked };
+    ExternalCall callExternal(Handle browser, const std::string& name, const std::vector<std::string>& arguments);
+
+    struct BrowserState {
+        bool silent = false;
+        BrowserHostUi hostUi;
+        ExternalObject* external = nullptr;
+        bool documentReady = false;
+    };
+    // Nothing once the browser is destroyed.
+    std::optional<BrowserState> browser(Handle browser) const;
+    // What the engine of `browser` would be served for a res: address its page uses.
+    std::optional<ResourceContent> resolveResource(Handle browser, std::string_view url);
+
+    // --- mouse ---
+    // The user presses the left button at `client` (client coordinates of `window`, which may be
+    // a browser control).
+    void leftButtonDown(Handle window, Point client);
+
+    // --- sounds ---
+    struct Sound {
+        int programWave = 0;              // the program's own WAVE resource with these bytes, or 0
+        std::int64_t start = 0;
+        std::int64_t durationMs = 0;      // from the file's header; 0 when it cannot be played
+        std::optional<std::int64_t> cutOffAt;   // when a later sound cut it off
+    };
+    const std::vector<Sound>& sounds() const;
 
     platform::Context& context();
 
