@@ -4,7 +4,9 @@
 // Every call comes from the GUI thread, except wake().
 
 #include "platform/browser.h"
+#include "platform/dialog.h"
 #include "platform/dialogs.h"
+#include "platform/menu.h"
 #include "platform/tray.h"
 #include "platform/types.h"
 
@@ -64,6 +66,10 @@ public:
     virtual void endComponentRuntime() = 0;
 
     virtual int messageBox(Handle owner, const std::string& text, const std::string& caption, Buttons buttons) = 0;
+    // Shows a popup menu modally; the chosen item's id, or nothing when it was dismissed.
+    virtual std::optional<std::uint32_t> trackMenu(const Menu& menu, Point at, Handle owner) = 0;
+    // Runs a dialog modally; the id of the button that closed it, IDCANCEL otherwise.
+    virtual int runDialog(const DialogTemplate& dialog, Handle owner) = 0;
     virtual std::uint32_t startProgram(const std::string& commandLine, bool showWindow) = 0;
     virtual std::uint32_t startElevated(const std::string& file, const std::string& params) = 0;
     virtual std::uint32_t openWithDesktop(const std::string& target) = 0;

@@ -62,6 +62,9 @@ struct World::State {
 
     std::deque<int> answers;
     std::vector<MessageBoxCall> boxes;
+    std::deque<std::uint32_t> menuChoices;
+    std::vector<MenuCall> menus;
+    std::vector<DialogCall> dialogs;
     std::vector<Start> starts;
     std::deque<std::uint32_t> startResults;
     int osMajor = 10;
@@ -140,6 +143,24 @@ public:
         return s_.componentRuntimeActive;
     }
     void endComponentRuntime() override { s_.componentRuntimeActive = false; }
+
+    std::optional<std::uint32_t> trackMenu(const Menu& menu, Point at, Handle owner) override
+    {
+        std::optional<std::uint32_t> chosen;
+        if (!s_.menuChoices.empty()) {
+            chosen = s_.menuChoices.front();
+            s_.menuChoices.pop_front();
+        }
+        s_.menus.push_back({menu, at, owner, chosen});
+        return chosen;
+    }
+
+    int runDialog(const DialogTemplate& dialog, Handle owner) override
+    {
+        const int answer = dialog.buttons.empty() ? IDCANCEL : dialog.buttons.front().id;
+        s_.dialogs.push_back({dialog, owner, answer});
+        return answer;
+    }
 
     int messageBox(Handle owner, const std::string& text, const std::string& caption, Buttons buttons) override
     {
@@ -392,6 +413,13 @@ void World::answerMessageBoxes(std::initializer_list<int> answers)
     state_->answers.insert(state_->answers.end(), answers.begin(), answers.end());
 }
 const std::vector<World::MessageBoxCall>& World::messageBoxes() const { return state_->boxes; }
+
+void World::chooseMenuItems(std::initializer_list<std::uint32_t> ids)
+{
+    state_->menuChoices.insert(state_->menuChoices.end(), ids.begin(), ids.end());
+}
+const std::vector<World::MenuCall>& World::menus() const { return state_->menus; }
+const std::vector<World::DialogCall>& World::dialogs() const { return state_->dialogs; }
 
 const std::vector<World::Start>& World::starts() const { return state_->starts; }
 void World::failNextStart(std::uint32_t code) { state_->startResults.push_back(code); }

@@ -8,7 +8,9 @@
 // One World per test, created on the test's thread; it is that thread's platform context.
 
 #include "platform/browser.h"
+#include "platform/dialog.h"
 #include "platform/dialogs.h"
+#include "platform/menu.h"
 #include "platform/resources.h"
 #include "platform/tray.h"
 #include "platform/types.h"
@@ -85,6 +87,24 @@ public:
     // Answers for the coming message boxes, in order; without one a box answers IDOK or IDYES.
     void answerMessageBoxes(std::initializer_list<int> answers);
     const std::vector<MessageBoxCall>& messageBoxes() const;
+
+    // --- menus and dialogs ---
+    struct MenuCall {
+        Menu menu;   // as shown, check marks included
+        Point at;
+        Handle owner;
+        std::optional<std::uint32_t> chosen;
+    };
+    // The user's choices in the coming popup menus, in order; without one a menu is dismissed.
+    void chooseMenuItems(std::initializer_list<std::uint32_t> ids);
+    const std::vector<MenuCall>& menus() const;
+    struct DialogCall {
+        DialogTemplate dialog;
+        Handle owner;
+        int answer;
+    };
+    // Every dialog is closed with its first button (IDCANCEL when it has none).
+    const std::vector<DialogCall>& dialogs() const;
 
     // --- programs ---
     struct Start {
