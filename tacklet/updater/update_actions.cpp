@@ -80,7 +80,12 @@ std::optional<std::time_t> dosTime(unsigned long dosDate)
 // The times the extended time-stamp field carries override the DOS time. The central directory's
 // copy of the field usually holds the modification time only, although its flags name more, so
 // each value is taken only when the field really contains it.
-void applyExtendedTimestamp(const unsigned char* extra, std::size_t size, platform::FileTimes& times)
+struct EntryTimes {
+    std::optional<std::time_t> access;
+    std::optional<std::time_t> modification;
+};
+
+void applyExtendedTimestamp(const unsigned char* extra, std::size_t size, EntryTimes& times)
 {
     std::size_t at = 0;
     while (at + 4 <= size) {
@@ -140,13 +145,13 @@ void extractCurrentEntry(unzFile zip, const std::string& target)
     }
     file.close();
 
-    platform::FileTimes times;
-    if (const auto t = dosTime(info.dosDate)) {
-        times.access = *t;
-        times.modification = *t;
-    }
+    // A DOS time that names no real moment leaves the file's own times, unless the extended
+    // time-stamp gives both.
+    const auto dos = dosTime(info.dosDate);
+    EntryTimes times{dos, dos};
     applyExtendedTimestamp(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()), times);
-    platform::setFileTimes(target, times);
+    if (times.access && times.modification)
+        platform::setFileTimes(target, {*times.access, *times.modification});
     // Hidden, system and archive mean nothing here; read-only takes the write permissions away.
     platform::setReadOnly(target, (info.external_fa & kAttributeReadOnly) != 0);
 }
