@@ -195,6 +195,21 @@ bool setReadOnly(const std::string& path, bool readOnly)
     return ::chmod(path.c_str(), mode) == 0;
 }
 
+bool setExecutable(const std::string& path)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    const mode_t mode = st.st_mode & 07777;
+    return ::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0;
+}
+
+bool isExecutable(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) != 0;
+}
+
 bool isReadOnly(const std::string& path)
 {
     struct stat st{};

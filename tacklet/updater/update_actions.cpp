@@ -28,6 +28,10 @@ constexpr std::size_t kExecCommandLimit = 512;
 // write them.
 constexpr unsigned long kAttributeReadOnly = 0x01;
 constexpr unsigned long kAttributeDirectory = 0x10;
+// Archivers on Unix-like systems record the file mode in the high half of the external
+// attributes and say so in the high byte of "version made by".
+constexpr unsigned long kMadeOnUnix = 3;
+constexpr unsigned long kUnixOwnerExecute = 0100;
 
 // The header of the extended time-stamp extra field ("UT") and its flags.
 constexpr unsigned kExtendedTimestampId = 0x5455;
@@ -154,6 +158,9 @@ void extractCurrentEntry(unzFile zip, const std::string& target)
         platform::setFileTimes(target, {*times.access, *times.modification});
     // Hidden, system and archive mean nothing here; read-only takes the write permissions away.
     platform::setReadOnly(target, (info.external_fa & kAttributeReadOnly) != 0);
+    // A program that was executable where the archive was made stays startable here.
+    if ((info.version >> 8) == kMadeOnUnix && ((info.external_fa >> 16) & kUnixOwnerExecute))
+        platform::setExecutable(target);
 }
 
 // The folder of an item's DIR for the second pass: an unknown keyword means the program's folder.

@@ -12,6 +12,10 @@ namespace {
 constexpr const char* kInstructionAgent = "TACKLET SESSION";
 constexpr const char* kItemOpen = "<PKT>";
 constexpr const char* kItemClose = "</PKT>";
+// Instruction lists are a few kilobytes; anything far larger is not one, and nested blocks
+// overlap, so both the text and the items cut from it are bounded.
+constexpr std::size_t kMaxInstructionText = 1 << 20;
+constexpr std::size_t kMaxItemBytes = 8 << 20;
 } // namespace
 
 std::string UpdateInstructionUrl() { return "http://" TACKLET_WEB_HOST "/tackletSetup.aspx"; }
@@ -28,22 +32,31 @@ std::string CUpdaterWnd::FetchText(const std::string& url) const
     std::string body;
     platform::HttpGetHandlers handlers;
     handlers.onStatus = [](int status) { return status == 200; };
-    handlers.onBlock = [&body](const char* data, std::size_t size) {
+    bool tooLarge = false;
+    handlers.onBlock = [&body, &tooLarge](const char* data, std::size_t size) {
+        if (body.size() + size > kMaxInstructionText) {
+            tooLarge = true;
+            return false;
+        }
         body.append(data, size);
         return true;
     };
-    // A transfer that breaks off still gives what had arrived.
+    // A transfer that breaks off still gives what had arrived; an oversized one gives nothing.
     platform::httpGet(request, handlers);
-    return platform::sanitizeUtf8(body);
+    return tooLarge ? std::string() : platform::sanitizeUtf8(body);
 }
 
 std::vector<Packet> CUpdaterWnd::CutItems(const std::string& text)
 {
     std::vector<Packet> items;
+    std::size_t itemBytes = 0;
     for (auto open = text.find(kItemOpen); open != std::string::npos; open = text.find(kItemOpen, open + 1)) {
         const auto close = text.find(kItemClose, open);
         // No later "<PKT>" can have a "</PKT>" after it either.
         if (close == std::string::npos)
+            break;
+        itemBytes += close - open;
+        if (itemBytes > kMaxItemBytes)
             break;
         items.emplace_back(text.substr(open, close + std::char_traits<char>::length(kItemClose) - open));
     }

@@ -64,5 +64,8 @@ std::optional<FileTimes> fileTimes(const std::string& path);
 // Read-only clears every write permission bit; writable gives the owner write permission back.
 bool setReadOnly(const std::string& path, bool readOnly);
 bool isReadOnly(const std::string& path);
+// Gives execute permission to whoever may read the file (programs unpacked from archives).
+bool setExecutable(const std::string& path);
+bool isExecutable(const std::string& path);
 
 } // namespace platform

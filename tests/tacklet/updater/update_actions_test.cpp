@@ -117,6 +117,28 @@ TEST_F(Unzip, ReadOnlyTakesTheWritePermissionsAwayAndTheOtherAttributesMeanNothi
     }
 }
 
+TEST_F(Unzip, AProgramMadeExecutableOnUnixStaysExecutable)
+{
+    struct Case {
+        unsigned long versionMadeBy;
+        unsigned long attributes;
+        bool executable;
+    } cases[] = {
+        {0x031E, (0100755ul << 16) | 0x20, true},    // Unix, rwxr-xr-x
+        {0x031E, (0100644ul << 16) | 0x20, false},   // Unix, rw-r--r--
+        {0x0014, (0100755ul << 16) | 0x20, false},   // FAT: the high half means nothing
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(world.root() + "/out");
+        ZipEntry entry{"tool", "#!/bin/sh\n", true, c.attributes};
+        entry.versionMadeBy = c.versionMadeBy;
+        ASSERT_TRUE(WriteZip(archive, {entry}));
+        UnzipTo(archive, target);
+        ASSERT_TRUE(fileExists(target));
+        EXPECT_EQ(isExecutable(target), c.executable) << std::hex << c.versionMadeBy << " " << c.attributes;
+    }
+}
+
 TEST_F(Unzip, TimesComeFromTheExtendedTimestampOrElseFromTheDosTimeAsLocalTime)
 {
     const LocalZone seoul("KST-9");

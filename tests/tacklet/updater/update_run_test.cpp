@@ -48,6 +48,22 @@ TEST(CutItems, TakesEachBlockFromItsOpeningToTheNextClosing)
     }
 }
 
+TEST(CutItems, NestedOpeningsCannotGrowTheItemsWithoutBound)
+{
+    // Every "<PKT>" starts an item that runs to the one "</PKT>": a few hundred kilobytes of text
+    // would otherwise cut into tens of gigabytes of overlapping items.
+    std::string text;
+    for (int i = 0; i < 100000; ++i)
+        text += "<PKT>";
+    text += "</PKT>";
+    std::size_t total = 0;
+    const auto items = CUpdaterWnd::CutItems(text);
+    for (const Packet& item : items)
+        total += item.GetText().size();
+    EXPECT_FALSE(items.empty());
+    EXPECT_LE(total, std::size_t{8} << 20);
+}
+
 struct UpdateRun : UpdaterTest {
     CUpdaterWnd updater{app};
 
@@ -230,6 +246,9 @@ TEST_F(UpdateRun, FetchTextGivesTheDecodedBodyOfAnAnswer200)
     EXPECT_EQ(updater.FetchText(url("/err")), "");
     EXPECT_EQ(updater.FetchText("http://127.0.0.1:1/t"), "");
     EXPECT_EQ(updater.FetchText("not an address"), "");
+    // An answer far larger than any instruction list is refused rather than held in memory.
+    web.serve("/huge", std::string(2 << 20, 'x'));
+    EXPECT_EQ(updater.FetchText(url("/huge")), "");
 }
 
 TEST_F(UpdateRun, NamesThatClimbOutAreSkippedInBothPasses)

@@ -19,7 +19,7 @@ bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries)
                                            e.centralExtra.empty() ? nullptr : e.centralExtra.data(),
                                            static_cast<uInt>(e.centralExtra.size()), nullptr, method,
                                            e.deflate ? Z_DEFAULT_COMPRESSION : 0, raw, -MAX_WBITS, 8,
-                                           Z_DEFAULT_STRATEGY, nullptr, 0, 0, 0, 0) == ZIP_OK;
+                                           Z_DEFAULT_STRATEGY, nullptr, 0, e.versionMadeBy, 0, 0) == ZIP_OK;
         ok = ok && zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size())) == ZIP_OK;
         ok = ok && (raw ? zipCloseFileInZipRaw64(zip, e.rawSize, *e.rawCrc) : zipCloseFileInZip(zip)) == ZIP_OK;
     }

@@ -35,6 +35,7 @@ struct ZipEntry {
     bool deflate;                             // stored otherwise
     unsigned long attributes;                 // 0x20: the archive bit, as archivers set it for files
     unsigned long dosDate = 0x50221883;       // 2020-01-02 03:04:06
+    unsigned long versionMadeBy = 0;          // high byte 3: made on a Unix-like system
     std::string centralExtra;
     std::optional<std::uint32_t> rawCrc;
     std::size_t rawSize = 0;
