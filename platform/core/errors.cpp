@@ -32,6 +32,10 @@ std::uint32_t errorFromErrno(int e)
     case EPIPE: return ERROR_NO_DATA;
     case ECONNREFUSED: return WSAECONNREFUSED;
     case ECONNRESET: return WSAECONNRESET;
+    case ECONNABORTED: return WSAECONNABORTED;
+    case EADDRNOTAVAIL: return WSAEADDRNOTAVAIL;
+    case ENETUNREACH: return WSAENETUNREACH;
+    case EHOSTUNREACH: return WSAEHOSTUNREACH;
     case ETIMEDOUT: return WSAETIMEDOUT;
     case ENOTCONN: return WSAENOTCONN;
     case ENOTSOCK: return WSAENOTSOCK;

@@ -1,13 +1,39 @@
 #pragma once
 // The Tacklet main window: a borderless popup in the bottom-right corner of the screen that shows
 // the main list page. Mostly hidden; the tray icon is what the user sees.
+//
+// The frame also owns the push connection: a blocking TCP socket that the GUI thread connects,
+// logs in on and sends keep-alives on, a socket event thread per connection that moves received
+// bytes into the receive queue, and the timers that connect, keep alive, dispatch and reconnect.
+// Every member function runs on the GUI thread unless it says otherwise.
 
+#include "my_queue.h"
+#include "packet.h"
+#include "platform/socket.h"
 #include "platform/window.h"
 #include "tray_icon.h"
 
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 class COrvaneApp;
+
+// The frame's timers.
+inline constexpr std::uintptr_t TIMER_CONNECT = 1000;
+inline constexpr std::uintptr_t TIMER_KEEPALIVE = 1001;
+inline constexpr std::uintptr_t TIMER_DISPATCH = 1002;
+inline constexpr std::uintptr_t TIMER_RECONNECT = 1003;
+
+inline constexpr std::uint32_t WM_TRAY_NOTIFY = 0x0400 + 1;
+// Posted by a socket event thread when its peer has ended the connection; wParam is the
+// connection's serial number, so a note about a connection already replaced is ignored.
+inline constexpr std::uint32_t WM_SOCKET_CLOSED = 0x0400 + 0x100;
 
 class CMainFrame : public platform::Window {
 public:
@@ -20,17 +46,77 @@ public:
     // The frame's rectangle in the bottom-right corner of the work area.
     platform::Rect CornerRect(int width, int height) const;
 
+    // Connects to the push server named by IP and PORT in Orvane.ini (read at every attempt),
+    // logs in and starts the connection's event thread. True when the TCP connection stands,
+    // also when the login could not be sent. Blocks while the name is looked up and while
+    // connecting. Whatever an earlier attempt left behind is closed first.
+    bool Connect();
+    // Sends the keep-alive packet; when that fails, closes the connection and makes the
+    // reconnect timer try every 10 seconds.
+    void KeepAlive();
+    // Ends the connection for good, at exit: closes it, discards the received bytes and stops
+    // the keep-alive and reconnect timers.
+    void ShutdownConnection();
+    bool IsConnected() const { return m_nConnected.load() != 0; }
+
+    // Acts on one packet popped from the receive queue.
+    void Dispatch(const char* bytes, std::size_t length);
+
+    // Received bytes not dispatched yet.
+    CMyQueue& ReceiveQueue() { return *m_pQueue; }
+
     int m_nWidth = 100;
     int m_nHeight = 100;
+    // The client version, sent with the login.
+    std::string m_strVersion = "2.0";
 
 protected:
     platform::LResult onMessage(std::uint32_t message, platform::WParam wParam, platform::LParam lParam) override;
 
 private:
+    // What a socket event thread works with. Created by the connect step, freed by the thread
+    // itself when it ends.
+    struct EventThreadRecord {
+        CMainFrame* frame = nullptr;
+        platform::Handle window = 0;        // where the thread posts WM_SOCKET_CLOSED
+        unsigned serial = 0;                // the connection it serves
+        const platform::TcpSocket* socket = nullptr;
+        std::atomic<int> running{1};
+        platform::SocketEvent event;
+    };
+
     int OnCreate();
+    void OnTimer(std::uintptr_t id);
+    void OnConnectTimer();
+    void OnReconnectTimer();
+    void OnDispatchTimer();
+    void OnSocketClosed(unsigned serial);
+
+    bool Login();
+    long SendPacket(const Packet& packet);
+    bool StartEventThread();
+    // Wakes the event thread, if one runs, and waits until it has ended.
+    void StopEventThread();
+    // Clears connected and, when there is a socket, stops the keep-alive timer and releases it.
+    void CloseConnection();
+    // Clears connected, ends the event thread, closes the socket and drops the unfinished packet
+    // from the queue.
+    void ReleaseSocket();
+    static void EventThreadMain(std::unique_ptr<EventThreadRecord> record);
 
     COrvaneApp& m_app;
     CTrayIcon m_trayIcon;
-};
 
-inline constexpr std::uint32_t WM_TRAY_NOTIFY = 0x0400 + 1;
+    // The connection. The socket is used by the GUI thread and, through its record, by the event
+    // thread; it is closed only after that thread has ended, so the thread never sees it closed
+    // or its number reused. The connected flag is written by both threads.
+    platform::TcpSocket m_socket;
+    std::mutex m_recordLock;                        // guards m_pThreadRecord
+    EventThreadRecord* m_pThreadRecord = nullptr;   // owned by the running thread
+    std::atomic<int> m_nConnected{0};
+    std::thread m_eventThread;
+    unsigned m_nConnectionSerial = 0;
+    const std::unique_ptr<CMyQueue> m_pQueue;
+    // Where each read lands before it is appended; only the event thread touches it.
+    std::array<char, 1024> m_receiveArea{};
+};

@@ -100,6 +100,7 @@ struct PushServer::State {
     std::uint16_t port = 0;
     std::vector<Connection> connections;
     std::deque<std::string> packets;
+    std::uint64_t passes = 0;  // completed passes of the server's thread, for settle()
     bool stopping = false;
     std::thread thread;
 
@@ -158,6 +159,8 @@ void PushServer::State::run() {
             readLocked(owners[k], buffer, events);
         }
         publish(lock, events);
+        ++passes;
+        changed.notify_all();
     }
 }
 
@@ -413,6 +416,24 @@ bool PushServer::waitForPeerClose(std::chrono::milliseconds timeout) {
     const std::optional<std::size_t> newest = s.newestLocked();
     if (!newest) return false;
     return s.changed.wait_for(lock, timeout, [&] { return s.connections[*newest].peerClosed; });
+}
+
+bool PushServer::settle(std::chrono::milliseconds timeout) {
+    State& s = *state_;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(s.mutex);
+    if (!s.thread.joinable() || s.stopping) return false;
+    // The pass under way when the call came may have polled before the
+    // client's bytes arrived; the one after it began after the call.
+    const std::uint64_t start = s.passes;
+    for (std::uint64_t k = 1; k <= 2; ++k) {
+        s.wakeLocked();
+        if (!s.changed.wait_until(lock, deadline,
+                                  [&] { return s.passes >= start + k || s.stopping; })) {
+            return false;
+        }
+    }
+    return !s.stopping;
 }
 
 }  // namespace pushsim

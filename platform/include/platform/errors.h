@@ -28,10 +28,14 @@ inline constexpr std::uint32_t WSAEINVAL = 10022;
 inline constexpr std::uint32_t WSAEWOULDBLOCK = 10035;
 inline constexpr std::uint32_t WSAEALREADY = 10037;
 inline constexpr std::uint32_t WSAENOTSOCK = 10038;
+inline constexpr std::uint32_t WSAEADDRNOTAVAIL = 10049;
+inline constexpr std::uint32_t WSAENETUNREACH = 10051;
+inline constexpr std::uint32_t WSAECONNABORTED = 10053;
 inline constexpr std::uint32_t WSAECONNRESET = 10054;
 inline constexpr std::uint32_t WSAENOTCONN = 10057;
 inline constexpr std::uint32_t WSAETIMEDOUT = 10060;
 inline constexpr std::uint32_t WSAECONNREFUSED = 10061;
+inline constexpr std::uint32_t WSAEHOSTUNREACH = 10065;
 inline constexpr std::uint32_t WSAHOST_NOT_FOUND = 11001;
 
 // The calling thread's last error, as set by the layer's failing operations.

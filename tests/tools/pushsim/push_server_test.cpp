@@ -250,6 +250,22 @@ TEST_F(PushServerTest, StopClosesClientsAndKeepsTheRecord) {
     EXPECT_EQ(server.receivedBytes(0), "bye\r\n\0"s);
 }
 
+TEST_F(PushServerTest, SettleShowsEverythingAClientDidBeforeIt) {
+    // Without settle() a check right after a connect or a send races the server's thread; with
+    // it the counts are exact at once, every time.
+    std::vector<std::unique_ptr<Client>> clients;
+    for (std::size_t i = 0; i < 50; ++i) {
+        clients.push_back(std::make_unique<Client>(server.port()));
+        ASSERT_TRUE(server.settle(kWait));
+        ASSERT_EQ(server.acceptedCount(), i + 1);
+        ASSERT_TRUE(clients.back()->write("x" + std::to_string(i)));
+        ASSERT_TRUE(server.settle(kWait));
+        ASSERT_EQ(server.receivedBytes(i), "x" + std::to_string(i));
+    }
+    server.stop();
+    EXPECT_FALSE(server.settle(kWait));
+}
+
 TEST(PushServerWaits, TimeOutWithoutClients) {
     PushServer server;
     ASSERT_TRUE(server.listen());

@@ -106,6 +106,15 @@ public:
     // True once the newest connection has been closed by its client.
     bool waitForPeerClose(std::chrono::milliseconds timeout);
 
+    // Returns once the server's thread has completed a pass over its sockets
+    // that began after the call: every connect and every byte that had reached
+    // the server's sockets by then has been accepted and read (up to one read
+    // of 64 KiB per connection). On loopback a client's connect or send has
+    // reached them when the client's call returns, so a test can tell exactly
+    // what a client did before a given moment. False on a timeout or when the
+    // server is not running.
+    bool settle(std::chrono::milliseconds timeout);
+
 private:
     struct State;
     std::unique_ptr<State> state_;
