@@ -24,8 +24,10 @@ bool openDisplay(int& argc, char**& argv, const std::string& programName)
 {
     g_set_prgname(programName.c_str());
     // Windows are placed at exact screen coordinates, which X11 allows and Wayland does not;
-    // under Wayland the session goes through XWayland.
-    gdk_set_allowed_backends("x11");
+    // under Wayland the session goes through XWayland. GDK keeps the first setting (and would
+    // lose a second copy), so it is made once per process.
+    static const bool x11Only = (gdk_set_allowed_backends("x11"), true);
+    (void)x11Only;
     return gtk_init_check(&argc, &argv);
 }
 
