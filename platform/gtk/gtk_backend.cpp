@@ -3,7 +3,6 @@
 #include "../core/context.h"
 #include "geometry.h"
 #include "platform/errors.h"
-#include "platform/files.h"
 #include "programs.h"
 
 #include <gdk/gdkx.h>

@@ -185,7 +185,7 @@ public:
             XTestFakeButtonEvent(display_, button, True, CurrentTime);
             XTestFakeButtonEvent(display_, button, False, CurrentTime);
         }
-        XFlush(display_);
+        XSync(display_, False);
     }
 
     void setCardinals(::Window window, const char* property, std::vector<long> values)
@@ -365,6 +365,7 @@ TEST_F(GtkDesktop, ClicksReachTheWindowAsMouseMessagesWithClientCoordinates)
 
     x.click(133, 65, 1, 2);   // a double click
     x.click(300, 140, 3);
+    EXPECT_EQ(platform::cursorPos(), (platform::Point{300, 140}));
     ASSERT_TRUE(waitFor([&] { return window.mouse().size() >= 7; }));
     const auto mouse = window.mouse();
     const std::vector<std::uint32_t> expected{platform::WM_LBUTTONDOWN, platform::WM_LBUTTONUP,   platform::WM_LBUTTONDOWN,
