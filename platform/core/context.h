@@ -98,6 +98,8 @@ public:
     int run();
     void quit(int exitCode);
     bool quitRequested() const { return quit_; }
+    // True while run() is on the stack (modal loops of a backend run inside it).
+    bool running() const { return runDepth_ > 0; }
 
     // --- browser controls ---
     void setBrowserHostFactory(BrowserHostFactory* factory) { hostFactory_ = factory; }
