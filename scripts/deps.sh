@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     zlib1g-dev libminizip-dev libcurl4-openssl-dev libcpp-httplib-dev
-    libgtk-3-dev libwebkit2gtk-4.1-dev
+    libgtk-3-dev libwebkit2gtk-4.1-dev libasound2-dev
     nodejs npm
     xvfb xauth x11-utils xdotool imagemagick dbus dbus-x11 fonts-nanum
 )

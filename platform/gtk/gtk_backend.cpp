@@ -422,3 +422,90 @@ bool GtkBackend::notifyIcon(NotifyAction action, const NotifyIconData& data)
 }
 
 } // namespace platform::gtk
+
+// ---------------------------------------------------------------------------------------------
+// Menus and dialogs
+
+namespace platform::gtk {
+
+std::optional<std::uint32_t> GtkBackend::trackMenu(const Menu& menu, Point, Handle)
+{
+    if (!display_)
+        return std::nullopt;
+    struct Tracking {
+        GMainLoop* loop;
+        std::optional<std::uint32_t> chosen;
+    } tracking{g_main_loop_new(nullptr, FALSE), std::nullopt};
+
+    GtkWidget* popup = gtk_menu_new();
+    for (const MenuItem& item : menu.items) {
+        GtkWidget* widget;
+        if (item.separator) {
+            widget = gtk_separator_menu_item_new();
+        } else if (item.checked) {
+            widget = gtk_check_menu_item_new_with_label(item.caption.c_str());
+            gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(widget), TRUE);
+        } else {
+            widget = gtk_menu_item_new_with_label(item.caption.c_str());
+        }
+        if (!item.separator) {
+            g_object_set_data(G_OBJECT(widget), "command", GUINT_TO_POINTER(item.id));
+            g_signal_connect(widget, "activate", G_CALLBACK(+[](GtkMenuItem* chosen, gpointer data) {
+                static_cast<Tracking*>(data)->chosen = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(chosen), "command"));
+            }), &tracking);
+        }
+        gtk_menu_shell_append(GTK_MENU_SHELL(popup), widget);
+    }
+    gtk_widget_show_all(popup);
+    // The item's activation comes after the menu has closed: end the loop once it has had its turn.
+    g_signal_connect(popup, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer data) {
+        g_idle_add(+[](gpointer loop) {
+            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+            return G_SOURCE_REMOVE;
+        }, static_cast<Tracking*>(data)->loop);
+    }), &tracking);
+    gtk_menu_popup_at_pointer(GTK_MENU(popup), nullptr);
+    if (gtk_widget_get_visible(popup))
+        g_main_loop_run(tracking.loop);
+    gtk_widget_destroy(popup);
+    g_main_loop_unref(tracking.loop);
+    return tracking.chosen;
+}
+
+int GtkBackend::runDialog(const DialogTemplate& dialog, Handle owner)
+{
+    if (!display_)
+        return IDCANCEL;
+    GtkWidget* window = gtk_dialog_new();
+    gtk_window_set_title(GTK_WINDOW(window), dialog.caption.c_str());
+    gtk_window_set_transient_for(GTK_WINDOW(window), natives_.shownTopLevel(owner));
+    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
+    gtk_container_set_border_width(GTK_CONTAINER(row), 12);
+    if (const auto icon = currentResourceModule().find("ICON", dialog.icon)) {
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+        if (gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(icon->data()), icon->size(), nullptr) &&
+            gdk_pixbuf_loader_close(loader, nullptr)) {
+            if (GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader))
+                gtk_box_pack_start(GTK_BOX(row), gtk_image_new_from_pixbuf(picture), FALSE, FALSE, 0);
+        } else {
+            gdk_pixbuf_loader_close(loader, nullptr);
+        }
+        g_object_unref(loader);
+    }
+    GtkWidget* lines = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+    for (const std::string& line : dialog.lines)
+        gtk_box_pack_start(GTK_BOX(lines), gtk_label_new(line.c_str()), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), lines, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(window))), row, TRUE, TRUE, 0);
+    for (const DialogButton& button : dialog.buttons)
+        gtk_dialog_add_button(GTK_DIALOG(window), button.caption.c_str(), button.id);
+    gtk_widget_show_all(window);
+    const gint response = gtk_dialog_run(GTK_DIALOG(window));
+    gtk_widget_destroy(window);
+    return response > 0 ? response : IDCANCEL;
+}
+
+} // namespace platform::gtk

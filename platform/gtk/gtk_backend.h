@@ -4,9 +4,11 @@
 // GLib. Every call comes from the GUI thread (the one that opened the display), except wake().
 
 #include "../core/backend.h"
+#include "alsa_sound.h"
 #include "native_windows.h"
 #include "platform/gtk/desktop_app.h"
 #include "tray_area.h"
+#include "web_views.h"
 
 #include <gtk/gtk.h>
 
@@ -67,6 +69,21 @@ public:
     int osMajorVersion() override;
 
     bool notifyIcon(NotifyAction action, const NotifyIconData& data) override;
+    std::optional<std::uint32_t> trackMenu(const Menu& menu, Point at, Handle owner) override;
+    int runDialog(const DialogTemplate& dialog, Handle owner) override;
+
+    void browserCreated(Handle browser) override { webViews_.created(browser); }
+    void browserDestroyed(Handle browser) override { webViews_.destroyed(browser); }
+    void browserNavigate(Handle browser, const std::string& url) override { webViews_.navigate(browser, url); }
+    void browserSetSilent(Handle browser, bool silent) override { webViews_.setSilent(browser, silent); }
+    void browserSetHostUi(Handle browser, const BrowserHostUi& ui) override { webViews_.setHostUi(browser, ui); }
+    void browserSetExternal(Handle browser, ExternalObject* external) override { webViews_.setExternal(browser, external); }
+    void browserCall(Handle browser, const std::string& name, const std::vector<std::string>& arguments,
+                     CallCompletion done) override
+    {
+        webViews_.call(browser, name, arguments, std::move(done));
+    }
+    void playSound(std::string_view wave) override { sound_.play(wave); }
 
 private:
     void updateTaskbar();
@@ -80,6 +97,8 @@ private:
     Context* context_ = nullptr;
     Handle taskbar_ = 0;
     NativeWindows natives_;
+    WebViews webViews_{natives_};
+    AlsaSound sound_;
     std::unique_ptr<TrayArea> tray_;
     std::vector<GtkWidget*> openBoxes_;   // innermost last
 };

@@ -120,6 +120,27 @@ void NativeWindows::created(Handle window)
     }
 }
 
+bool NativeWindows::adoptChild(Handle window, GtkWidget* content)
+{
+    const WindowRecord* r = record(window);
+    Native* parent = r && r->isChild() ? find(r->parent) : nullptr;
+    if (!parent || find(window))
+        return false;
+    auto native = std::make_unique<Native>();
+    native->owner = this;
+    native->handle = window;
+    native->topLevel = false;
+    native->widget = gtk_event_box_new();
+    gtk_container_add(GTK_CONTAINER(native->widget), content);
+    gtk_widget_show(content);
+    gtk_layout_put(GTK_LAYOUT(parent->layout), native->widget, r->rect.left, r->rect.top);
+    gtk_widget_set_size_request(native->widget, atLeastOne(r->rect.width()), atLeastOne(r->rect.height()));
+    Native& entry = *native;
+    natives_.emplace(window, std::move(native));
+    applyVisibility(entry);
+    return true;
+}
+
 void NativeWindows::changed(Handle window, unsigned changes)
 {
     Native* native = find(window);

@@ -24,6 +24,8 @@ public:
     ~NativeWindows();
 
     void created(Handle window);
+    // Gives a child window without an object (an embedded control) `content` as its widget.
+    bool adoptChild(Handle window, GtkWidget* content);
     void changed(Handle window, unsigned changes);
     void destroyed(Handle window);
 

@@ -2,6 +2,7 @@
 // the rest (geometry, folders, programs, signals) run anywhere.
 
 #include "geometry.h"
+#include "platform/browser.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -208,12 +209,12 @@ protected:
     void SetUp() override { makeSession("gtk-smoke"); }
     void TearDown() override { session.reset(); }
 
-    void makeSession(const std::string& name)
+    void makeSession(const std::string& name, const PlatformResourceTable* resources = nullptr)
     {
         session.reset();
         int argc = 0;
         char** argv = nullptr;
-        session = std::make_unique<platform::gtk::DesktopSession>(argc, argv, nullptr, name);
+        session = std::make_unique<platform::gtk::DesktopSession>(argc, argv, resources, name);
     }
 
     ScratchHome home;
@@ -892,3 +893,100 @@ TEST_F(GtkServices, StartupServicesAndSigtermEndingTheLoop)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The browser control on WebKitGTK
+
+namespace {
+
+constexpr char kPage[] =
+    "<html><head><script src=\"res:/JS/#313\"></script><script>"
+    "function sum(a, b) { return a + '|' + b; }"
+    "function num() { return 5; }"
+    "function boom() { throw new Error('no'); }"
+    "window.external.other('ignored');"
+    "window.external.jscommand('parameter', 'code');"
+    "</script></head><body style=\"background:#00ff00\">page</body></html>";
+constexpr char kScript[] = "var fromScript = 'script of the same module'; function scriptValue() { return fromScript; }";
+const PlatformResource kWebEntries[] = {
+    {"HTML", 311, reinterpret_cast<const unsigned char*>(kPage), sizeof kPage - 1},
+    {"JS", 313, reinterpret_cast<const unsigned char*>(kScript), sizeof kScript - 1},
+};
+const PlatformResourceTable kWebTable{platform::kResourceTableVersion, 2, kWebEntries};
+
+// `window.external` with one method, recording its calls.
+class External : public platform::ExternalObject {
+public:
+    std::vector<std::vector<std::string>> calls;
+    int memberId(std::string_view name) override { return name == "jscommand" ? 1 : platform::kUnknownMember; }
+    void invoke(int, const std::vector<std::string>& arguments) override { calls.push_back(arguments); }
+};
+
+class GtkBrowser : public GtkDesktop {
+protected:
+    void SetUp() override
+    {
+        GtkDesktop::SetUp();
+        if (IsSkipped())
+            return;
+        makeSession("gtk-smoke", &kWebTable);
+    }
+};
+
+} // namespace
+
+TEST_F(GtkBrowser, ServesResourcePagesBridgesWindowExternalAndCallsPageFunctionsInOrder)
+{
+    Recorder parent;
+    ASSERT_TRUE(parent.create(Rect{40, 40, 360, 260}));
+    platform::showWindow(parent.handle(), platform::Show::Show);
+    platform::Browser browser;
+    ASSERT_TRUE(browser.create(parent.handle(), 90001, Rect{0, 0, 320, 220}, true));
+    External external;
+    browser.setExternal(&external);
+
+    std::vector<platform::CallResult> results;
+    auto collect = [&](const platform::CallResult& r) { results.push_back(r); };
+    browser.callFunction("sum", {"2", "1"}, collect);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].status, platform::CallStatus::NoDocument);
+    results.clear();
+
+    ASSERT_TRUE(browser.navigate("res://" + platform::modulePath() + "/311"));
+    // Only the known member arrives, with the arguments in the engine's order.
+    ASSERT_TRUE(waitFor([&] { return !external.calls.empty(); }));
+    EXPECT_EQ(external.calls, (std::vector<std::vector<std::string>>{{"code", "parameter"}}));
+
+    browser.callFunction("sum", {"2", "1"}, collect);   // entry 0 is the last argument: sum(1, 2)
+    browser.callFunction("num", {}, collect);
+    browser.callFunction("missing", {}, collect);
+    browser.callFunction("boom", {}, collect);
+    browser.callFunction("scriptValue", {}, collect);
+    browser.callFunction("sum", {"\"\\\n\xE2\x80\xA8", "한글"}, collect);
+    ASSERT_TRUE(waitFor([&] { return results.size() == 6; }));
+    EXPECT_EQ(results[0].status, platform::CallStatus::Ok);
+    EXPECT_EQ(results[0].text, "1|2");
+    EXPECT_EQ(results[1].status, platform::CallStatus::Ok);
+    EXPECT_EQ(results[1].text, std::nullopt);   // a number is not a text
+    EXPECT_EQ(results[2].status, platform::CallStatus::NoFunction);
+    EXPECT_EQ(results[3].status, platform::CallStatus::Threw);
+    EXPECT_EQ(results[4].text, "script of the same module");
+    EXPECT_EQ(results[5].text, "한글|\"\\\n\xE2\x80\xA8");
+}
+
+TEST_F(GtkBrowser, ACompletionNeverOutlivesItsBrowser)
+{
+    Recorder parent;
+    ASSERT_TRUE(parent.create(Rect{40, 40, 360, 260}));
+    auto browser = std::make_unique<platform::Browser>();
+    ASSERT_TRUE(browser->create(parent.handle(), 90001, Rect{0, 0, 320, 220}, true));
+    External external;
+    browser->setExternal(&external);
+    ASSERT_TRUE(browser->navigate("res://" + platform::modulePath() + "/311"));
+    ASSERT_TRUE(waitFor([&] { return !external.calls.empty(); }));
+    int completions = 0;
+    browser->callFunction("sum", {"a", "b"}, [&](const platform::CallResult&) { ++completions; });
+    browser.reset();
+    session->pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(completions, 0);
+}
