@@ -59,7 +59,8 @@ public:
     void ShutdownConnection();
     bool IsConnected() const { return m_nConnected.load() != 0; }
 
-    // Acts on one packet popped from the receive queue.
+    // Takes one packet popped from the receive queue and decodes it. Acting on its kind comes
+    // with the windows and pages those actions need.
     void Dispatch(const char* bytes, std::size_t length);
 
     // Received bytes not dispatched yet.

@@ -299,6 +299,25 @@ TEST_F(Connection, AHostThatDoesNotResolveFailsQuietlyAndTheRetriesGoOn)
     EXPECT_EQ(server.nextPacket(kWait), kLogin);
 }
 
+TEST_F(Connection, AConnectAttemptClosesTheConnectionBeforeItEvenWhenItFails)
+{
+    start();
+    ASSERT_EQ(connectsBy(100), 1u);
+    EXPECT_TRUE(mainFrame().Connect());
+    EXPECT_TRUE(server.settle(kWait));
+    EXPECT_EQ(server.acceptedCount(), 2u);
+    EXPECT_EQ(server.openCount(), 1u);
+
+    server.stopAccepting();
+    EXPECT_FALSE(mainFrame().Connect());
+    EXPECT_EQ(lastError(), WSAECONNREFUSED);
+    EXPECT_TRUE(server.waitForPeerClose(kWait));
+    // Not connected any more, so the reconnect tick tries again.
+    EXPECT_FALSE(mainFrame().IsConnected());
+    ASSERT_TRUE(server.resumeAccepting());
+    EXPECT_EQ(connectsBy(300000), 3u);
+}
+
 TEST_F(Connection, ReceivedBytesReachTheQueueWholeAndInOrder)
 {
     start();
