@@ -7,9 +7,11 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     zlib1g-dev libminizip-dev libcurl4-openssl-dev libcpp-httplib-dev
     libgtk-3-dev libwebkit2gtk-4.1-dev libasound2-dev
-    nodejs npm
     xvfb xauth x11-utils xdotool imagemagick dbus dbus-x11 fonts-nanum
 )
+
+# Node.js may come from elsewhere than Debian (with its own npm); only a missing one is installed.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
