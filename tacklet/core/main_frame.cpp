@@ -42,9 +42,11 @@ CMainFrame::~CMainFrame()
     // The notes are the desktop's windows, not children of the frame: they go explicitly.
     m_notes.clear();
     m_closing.clear();
-    // Destroy here, while the handler of this class can still see the window go.
-    if (handle())
+    // A frame that goes without the exit command takes its icon along too.
+    if (handle()) {
+        m_trayIcon.Remove();
         platform::destroyWindow(handle());
+    }
 }
 
 platform::Rect CMainFrame::CornerRect(int width, int height) const
