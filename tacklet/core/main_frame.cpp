@@ -207,9 +207,10 @@ void CMainFrame::BringForward()
         platform::setWindowPos(handle(), platform::HWND_TOP, 0, 0, 0, 0, platform::SWP_NOMOVE | platform::SWP_NOSIZE);
         platform::setForegroundWindow(handle());
     }
+    // A hidden frame is shown without taking the keyboard from the user's window.
     const platform::Rect corner = CornerRect(m_nWidth, m_nHeight);
     platform::setWindowPos(handle(), platform::HWND_TOP, corner.left, corner.top, 0, 0,
-                           platform::SWP_NOSIZE | platform::SWP_SHOWWINDOW);
+                           platform::SWP_NOSIZE | platform::SWP_SHOWWINDOW | platform::SWP_NOACTIVATE);
 }
 
 void CMainFrame::OnReadExt(int row)

@@ -14,6 +14,7 @@
 #include "platform/loop.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
+#include "platform/resources.h"
 #include "platform/sim/world.h"
 #include "platform/window.h"
 #include "pushsim/push_server.h"
@@ -24,6 +25,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -264,6 +266,28 @@ TEST_F(Tacklet, BurstOfTenIsDispatchedFourFourTwo)
     EXPECT_EQ(calls("f")[9], (Args{"9"}));
 }
 
+TEST_F(Tacklet, FailureDuringDispatchShowsOneErrorAndTheRestWaitsForTheNextTick)
+{
+    startConnected();
+    // The page object model fails inside the first call.
+    world.definePageFunction(view(), "boom", [](const Args&) -> sim::World::PageValue {
+        throw std::runtime_error("the page object model failed");
+    });
+    std::string burst;
+    for (const char* function : {"boom", "f", "f"})
+        burst += packetText(PKT_CALL, {{"FUNC", function}}) + kTerminator;
+    ASSERT_TRUE(server.sendRaw(burst));
+    ASSERT_TRUE(world.advanceUntil([&] { return !world.messageBoxes().empty(); }, 2000, 1, 5ms));
+    ASSERT_EQ(world.messageBoxes().size(), 1u);
+    EXPECT_EQ(world.messageBoxes()[0].text, "ERROR");
+    EXPECT_EQ(world.messageBoxes()[0].caption, loadString(IDS_APP_TITLE));
+    EXPECT_EQ(world.messageBoxes()[0].buttons, Buttons::Ok);
+    EXPECT_TRUE(calls("f").empty());
+    world.advance(100);
+    EXPECT_EQ(calls("f").size(), 2u);
+    EXPECT_EQ(world.messageBoxes().size(), 1u);
+}
+
 TEST_F(Tacklet, CallSkipsEmptyArgumentsAndOtherKindsAreIgnored)
 {
     startConnected();
@@ -335,6 +359,34 @@ TEST_F(Tacklet, OpenPacketRaisesAnOpenWindowWithoutNewContent)
     EXPECT_TRUE(isVisible(window));
     EXPECT_EQ(windowRect(window), place);
     EXPECT_EQ(world.navigations(browser).size(), loads);
+}
+
+TEST_F(Tacklet, ShowMainSetsTheViewAndShowsTheFrameInTheCorner)
+{
+    startConnected();
+    receive(packetText(PKT_VER, {{"VER", "2.0"}, {"WW", "400"}, {"HH", "300"}}));
+    const Handle other = world.placeTaskbar(kTaskbar);
+    ASSERT_TRUE(setForegroundWindow(other));
+    // Hidden: shown in the corner without being activated.
+    jscommand(view(), {"4", "7"});
+    EXPECT_EQ(calls("setView").back(), (Args{"4"}));
+    EXPECT_TRUE(isVisible(frame));
+    EXPECT_EQ(windowRect(frame), (Rect{1520, 740, 1920, 1040}));
+    EXPECT_EQ(zOrder().front(), frame);
+    EXPECT_NE(foregroundWindow(), frame);
+    // Visible, moved away by the user: back to the corner and activated.
+    moveWindow(frame, {10, 10, 410, 310});
+    jscommand(view(), {"2", "7"});
+    EXPECT_EQ(windowRect(frame), (Rect{1520, 740, 1920, 1040}));
+    EXPECT_EQ(foregroundWindow(), frame);
+    // The focus goes on to the list page's view.
+    setFocus(frame);
+    EXPECT_EQ(focusWindow(), childById(frame, AFX_IDW_PANE_FIRST));
+    // Page numbers change nothing.
+    const std::size_t pageCalls = world.pageCalls().size();
+    jscommand(view(), {"3", "5"});
+    EXPECT_EQ(world.pageCalls().size(), pageCalls);
+    EXPECT_EQ(windowRect(frame), (Rect{1520, 740, 1920, 1040}));
 }
 
 TEST_F(Tacklet, ExitAnsweredNoChangesNothingAndYesEndsTheProgram)
