@@ -192,6 +192,37 @@ TEST_F(Tacklet, VersionPacketReachesTheNextLoginAndSizesTheFrame)
               "<PKT><GBN>1</GBN><P-ID>1234</P-ID><P-CP>7</P-CP><P-REF>0</P-REF><P-VER>2.0</P-VER></PKT>"s.substr(0, 86));
 }
 
+TEST_F(Tacklet, ResourceLibrariesFromVersionAndBannerPackets)
+{
+    startConnected();
+    // A library that loads reloads the list page from it; the reload calls startPage.
+    const std::size_t before = calls("startPage").size();
+    const std::int64_t dispatched =
+        receive(packetText(PKT_VER, {{"CP", "7"}, {"VER", "2.0"}, {"BNR", "ad"}, {"RES_DLL", SKIN_LIBRARY}}));
+    world.runUntilIdle();
+    const auto loads = world.navigations(view());
+    ASSERT_FALSE(loads.empty());
+    EXPECT_EQ(loads.back().modulePath, SKIN_LIBRARY);
+    EXPECT_EQ(loads.back().id, 311);
+    ASSERT_EQ(calls("startPage").size(), before + 1);
+    EXPECT_EQ(calls("startPage").back(), (Args{"7", "5"}));
+    world.advance(dispatched + 1000 - world.now());
+    EXPECT_EQ(calls("startPage").back(), (Args{"7", "5", "ad"}));
+
+    // A banner packet's library is loaded and stored only when it differs from the stored one.
+    receive(packetText(PKT_BNR, {{"RES_DLL", SKIN_LIBRARY}}));
+    EXPECT_EQ(profileString("TACKLET", "RES_DLL", "<none>", 1000, resourceIni()), SKIN_LIBRARY);
+    const std::size_t reloads = world.navigations(view()).size();
+    receive(packetText(PKT_BNR, {{"RES_DLL", SKIN_LIBRARY}}));
+    world.runUntilIdle();
+    EXPECT_EQ(world.navigations(view()).size(), reloads);
+    // An empty one returns to the program's own resources.
+    receive(packetText(PKT_BNR, {{"RES_DLL", ""}}));
+    world.runUntilIdle();
+    EXPECT_EQ(profileString("TACKLET", "RES_DLL", "<none>", 1000, resourceIni()), "");
+    EXPECT_EQ(world.navigations(view()).back().modulePath, world.modulePath());
+}
+
 TEST_F(Tacklet, SameVersionStartsOnlyTheNoOpTimer)
 {
     startConnected();
