@@ -1,5 +1,6 @@
 #include "main_frame.h"
 
+#include "imp_idispatch.h"
 #include "launcher.h"
 #include "my_web_wnd.h"
 #include "orvane_app.h"
@@ -12,10 +13,10 @@
 #include "platform/resources.h"
 #include "updater_wnd.h"
 
-#include "imp_idispatch.h"
-
 #include <algorithm>
 #include <exception>
+#include <iterator>
+#include <optional>
 
 namespace {
 constexpr const char* kFrameClass = "TackletMainFrame";
