@@ -5,6 +5,8 @@
 // The frame also owns the push connection: a blocking TCP socket that the GUI thread connects,
 // logs in on and sends keep-alives on, a socket event thread per connection that moves received
 // bytes into the receive queue, and the timers that connect, keep alive, dispatch and reconnect.
+// It owns the note, viewer and packet windows it opens, acts on the packets the server sends,
+// on the messages the pages post through the script bridge and on the tray icon and its menu.
 // Every member function runs on the GUI thread unless it says otherwise.
 
 #include "child_view.h"
@@ -181,6 +183,6 @@ private:
     // Where each read lands before it is appended; only the event thread touches it.
     std::array<char, 1024> m_receiveArea{};
 
-    // Declared last so it goes first: its page must not outlive the objects page calls reach.
+    // The main list view; its window is a child of the frame's and goes with it.
     CChildView m_view;
 };
