@@ -34,6 +34,7 @@ constexpr std::size_t kMaxHostLength = 255;
 constexpr std::uint32_t kKeepAlivePeriod = 60000;
 constexpr std::uint32_t kConnectRetryPeriod = 5000;
 constexpr std::uint32_t kReconnectPeriodAfterFailure = 10000;
+constexpr std::uint32_t kStartPageDelay = 1000;
 
 // A dotted address is used as it is; anything else is a host name, resolved to its first IPv4
 // address. The resolver gets the name in the locale's character set.
@@ -135,15 +136,18 @@ void CMainFrame::ReleaseSocket()
     m_pQueue->DropIncomplete();
 }
 
-void CMainFrame::OnConnectTimer()
+bool CMainFrame::OnConnectTimer()
 {
     platform::killTimer(handle(), TIMER_CONNECT);
     platform::showWindow(handle(), platform::Show::Hide);
     if (!Connect()) {
         platform::setTimer(handle(), TIMER_CONNECT, kConnectRetryPeriod);
-        return;
+        return false;
     }
     platform::setTimer(handle(), TIMER_KEEPALIVE, kKeepAlivePeriod);
+    CallStartPage(false);
+    platform::setTimer(handle(), TIMER_START_PAGE, kStartPageDelay);
+    return true;
 }
 
 void CMainFrame::OnReconnectTimer()

@@ -4,6 +4,7 @@
 #include "imp_idispatch.h"
 #include "main_frame.h"
 #include "platform/browser.h"
+#include "platform/dialog.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/loop.h"
@@ -91,6 +92,8 @@ int COrvaneApp::Run()
     ExitInstance();
     return code;
 }
+
+void COrvaneApp::OnAppAbout() { platform::showDialog(IDD_ABOUTBOX, m_mainWindow); }
 
 void COrvaneApp::LoadResourceDll(const std::string& path)
 {

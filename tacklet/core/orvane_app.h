@@ -35,6 +35,9 @@ public:
     // The object every page reaches as window.external; it lives as long as the application.
     CImpIDispatch* ScriptBridge() const { return m_scriptBridge.get(); }
 
+    // The about command: the about dialog, modal over the main window.
+    void OnAppAbout();
+
     // Switches the module that supplies resources (see LoadResourceDll in launcher.h).
     void LoadResourceDll(const std::string& path);
     const ResourceLibrary& ResourceLibraryInUse() const { return m_resourceLibrary; }

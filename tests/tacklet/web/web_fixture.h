@@ -10,6 +10,7 @@
 
 #include "platform/desktop.h"
 #include "platform/messages.h"
+#include "platform/profile.h"
 #include "platform/sim/world.h"
 #include "platform/window.h"
 
@@ -121,6 +122,11 @@ struct WebTest : ::testing::Test {
 
     void SetUp() override
     {
+        // The real frame connects too: to a port where nothing listens, not to a server that
+        // may run on this machine.
+        const std::string settings = world.programFolder() + "/Orvane.ini";
+        platform::writeProfileString("Orvane", "IP", "127.0.0.1", settings);
+        platform::writeProfileString("Orvane", "PORT", "1", settings);
         ASSERT_TRUE(app.InitInstance());
         main = std::make_unique<TestMainWindow>(app, kMainRect);
         app.SetMainWindow(main->handle());
