@@ -6,6 +6,7 @@
 // test's thread while the clock advances, so after PushServer::settle() the server's record is
 // exact for every moment the test stopped the clock at.
 
+#include "tacklet_world.h"
 #include "main_frame.h"
 #include "orvane_app.h"
 #include "packet.h"
@@ -42,14 +43,6 @@ const std::string kTerminator = "\r\n\0"s;
 const std::string kLogin = "<PKT><GBN>1</GBN><P-ID>0</P-ID><P-CP>5</P-CP><P-REF>0</P-REF><P-VER>2.0</P-VER></PKT>";
 const std::string kPing = "<PKT><GBN>100</GBN></PKT>";
 
-sim::World::Options tackletWorld()
-{
-    sim::World::Options o;
-    o.programResources = tacklet_resource_table();
-    o.programName = "tacklet";
-    return o;
-}
-
 // Entries of a /proc folder: the process's threads or its open descriptors.
 std::size_t countEntries(const char* folder)
 {
@@ -63,7 +56,7 @@ std::size_t countEntries(const char* folder)
 }
 
 struct Connection : ::testing::Test {
-    sim::World world{tackletWorld()};
+    sim::World world{TackletWorld()};
     pushsim::PushServer server;
     std::optional<COrvaneApp> app;
     Handle frame = 0;

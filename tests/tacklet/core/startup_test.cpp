@@ -1,6 +1,7 @@
 // Tacklet start-up: one copy per user, the start-up checks with their messages, the settings
 // files, the hidden main window.
 
+#include "tacklet_world.h"
 #include "main_frame.h"
 #include "orvane_app.h"
 #include "resources.h"
@@ -19,17 +20,8 @@ using namespace platform;
 
 namespace {
 
-sim::World::Options tackletWorld()
-{
-    sim::World::Options o;
-    o.screen = {0, 0, 1920, 1080};
-    o.programResources = tacklet_resource_table();
-    o.programName = "tacklet";
-    return o;
-}
-
 struct Startup : ::testing::Test {
-    sim::World world{tackletWorld()};
+    sim::World world{TackletWorld()};
     std::string ini(const char* name) { return world.programFolder() + "/" + name; }
 };
 
@@ -95,7 +87,7 @@ TEST(StartupFailure, EachFailedServiceShowsItsMessage)
          "OLE를 초기화할 수 없습니다. OLE 라이브러리 버전이 올바른지 확인하십시오."},
     };
     for (const Case& c : cases) {
-        sim::World w{tackletWorld()};
+        sim::World w{TackletWorld()};
         (w.*c.fail)();
         COrvaneApp app;
         EXPECT_FALSE(app.InitInstance());

@@ -4,6 +4,7 @@
 // checked is what a user and the server see: windows, settings files, bytes on the wire, page
 // calls and HTTP requests.
 
+#include "tacklet_world.h"
 #include "main_frame.h"
 #include "my_web_wnd.h"
 #include "orvane_app.h"
@@ -37,17 +38,7 @@ namespace {
 
 constexpr auto kWait = 5s;   // only reached when something is broken
 const std::string kTerminator = "\r\n\0"s;
-const Rect kScreen{0, 0, 1920, 1080};
 const Rect kTaskbar{0, 1040, 1920, 1080};
-
-sim::World::Options tackletWorld()
-{
-    sim::World::Options o;
-    o.screen = kScreen;
-    o.programResources = tacklet_resource_table();
-    o.programName = "tacklet";
-    return o;
-}
 
 std::string packetText(PacketKind type, std::initializer_list<std::pair<const char*, std::string>> tags)
 {
@@ -60,7 +51,7 @@ std::string packetText(PacketKind type, std::initializer_list<std::pair<const ch
 using Args = std::vector<std::string>;
 
 struct Tacklet : ::testing::Test {
-    sim::World world{tackletWorld()};
+    sim::World world{TackletWorld()};
     pushsim::PushServer server;
     std::optional<COrvaneApp> app;
     Handle frame = 0;

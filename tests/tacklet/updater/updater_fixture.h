@@ -2,6 +2,7 @@
 // A Tacklet program in the simulated world with a real web server on loopback that serves the
 // instruction text and the archives.
 
+#include "tacklet_world.h"
 #include "orvane_app.h"
 #include "resources.h"
 
@@ -14,14 +15,6 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
-
-inline platform::sim::World::Options TackletWorld()
-{
-    platform::sim::World::Options o;
-    o.programResources = tacklet_resource_table();
-    o.programName = "tacklet";
-    return o;
-}
 
 // One instruction item from its tags, in the order given.
 inline std::string Item(std::initializer_list<std::pair<const char*, std::string>> tags)

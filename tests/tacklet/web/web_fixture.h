@@ -2,6 +2,7 @@
 // What the web window tests share: the simulated desktop with the program's resources, the
 // application after start-up, a main window standing in for the frame, and packets.
 
+#include "tacklet_world.h"
 #include "imp_idispatch.h"
 #include "my_web_wnd.h"
 #include "orvane_app.h"
@@ -22,15 +23,6 @@
 #include <vector>
 
 namespace webtest {
-
-inline platform::sim::World::Options TackletWorld()
-{
-    platform::sim::World::Options o;
-    o.screen = {0, 0, 1920, 1080};
-    o.programResources = tacklet_resource_table();
-    o.programName = "tacklet";
-    return o;
-}
 
 // "<PKT><GBN>3</GBN><tag>value</tag>...</PKT>"
 inline std::string Note(std::initializer_list<std::pair<const char*, std::string>> tags)
